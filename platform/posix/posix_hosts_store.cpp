@@ -1,0 +1,274 @@
+// SPDX-License-Identifier: MIT
+#include "posix_hosts_store.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <system_error>
+#include <utility>
+#include <vector>
+
+#include "hosts_path.h"
+
+namespace {
+
+constexpr size_t ChunkSize = 256 * 1024;
+// The new text goes to the temporary file in pieces of about this size.
+constexpr size_t WriteAtLeast = 1024 * 1024;
+constexpr int MaxLockAttempts = 100;
+
+PosixCalls& RealCalls() {
+  static PosixCalls calls;
+  return calls;
+}
+
+// Closes a descriptor when it goes out of scope. Errors of that close change nothing: the data
+// has been flushed by then, or the save has already failed.
+class Descriptor {
+ public:
+  Descriptor(PosixCalls& calls, int fd) : calls_(calls), fd_(fd) {}
+  Descriptor(const Descriptor&) = delete;
+  Descriptor& operator=(const Descriptor&) = delete;
+  ~Descriptor() {
+    if (fd_ >= 0) calls_.Close(fd_);
+  }
+  int Release() { return std::exchange(fd_, -1); }
+
+ private:
+  PosixCalls& calls_;
+  int fd_;
+};
+
+std::string DirectoryOf(const std::string& path) {
+  const auto slash = path.rfind('/');
+  if (slash == std::string::npos) return ".";
+  return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+std::string BaseNameOf(const std::string& path) {
+  const auto slash = path.rfind('/');
+  return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+}  // namespace
+
+std::string HostsPath() {
+  return "/etc/hosts";
+}
+
+PosixHostsStore::PosixHostsStore(std::string path) : path_(std::move(path)), calls_(RealCalls()) {}
+
+OsError PosixHostsStore::Error(std::string operation, int code) const {
+  return OsError{std::move(operation), path_, code, std::generic_category().message(code)};
+}
+
+std::optional<OsError> PosixHostsStore::Read(TextSink& sink) {
+  // O_NONBLOCK: a FIFO in the hosts file's place must not hang the program.
+  const int fd = calls_.Open(path_.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+  if (fd < 0) return Error("open", errno);
+  Descriptor closer(calls_, fd);
+  struct stat info {};
+  if (calls_.Fstat(fd, &info) != 0) return Error("stat", errno);
+  if (!S_ISREG(info.st_mode)) return Error("open", S_ISDIR(info.st_mode) ? EISDIR : EINVAL);
+  // Waits for a save in progress. Without a lock the file is read all the same.
+  while (calls_.Flock(fd, LOCK_SH) != 0 && errno == EINTR) {
+  }
+  const auto buffer = std::make_unique_for_overwrite<char[]>(ChunkSize);
+  while (true) {
+    const ssize_t n = calls_.Read(fd, buffer.get(), ChunkSize);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) return Error("read", errno);
+    if (n == 0) return std::nullopt;
+    sink.Feed(std::string_view(buffer.get(), static_cast<size_t>(n)));
+  }
+}
+
+std::optional<OsError> PosixHostsStore::Rewrite(TextTransform& transform) {
+  std::unique_ptr<char, decltype(&std::free)> resolved(calls_.Realpath(path_.c_str(), nullptr),
+                                                       &std::free);
+  if (!resolved) return Error("open", errno);
+  const std::string target = resolved.get();
+
+  int fd = -1;
+  struct stat info {};
+  if (auto error = OpenLocked(target, fd, info)) return error;
+  Descriptor closer(calls_, fd);
+
+  // A rename would give the other names of a hard-linked file the old text.
+  if (info.st_nlink > 1) return RewriteInPlace(fd, transform);
+  return RewriteThroughTemp(target, fd, info, transform);
+}
+
+// Opens the file for reading and writing, without truncating it (a refusal here changes
+// nothing), and takes the save lock. A save that waited for another one reopens the path when the
+// other replaced the file, so that it reads what the other wrote.
+std::optional<OsError> PosixHostsStore::OpenLocked(const std::string& target, int& fd,
+                                                   struct stat& info) {
+  for (int attempt = 0; attempt < MaxLockAttempts; ++attempt) {
+    fd = calls_.Open(target.c_str(), O_RDWR | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+    if (fd < 0) return Error("open", errno);
+    Descriptor closer(calls_, fd);
+    if (calls_.Fstat(fd, &info) != 0) return Error("stat", errno);
+    if (!S_ISREG(info.st_mode)) return Error("open", EINVAL);
+    int locked;
+    while ((locked = calls_.Flock(fd, LOCK_EX)) != 0 && errno == EINTR) {
+    }
+    if (locked != 0) return Error("lock", errno);
+    struct stat now {};
+    if (calls_.Stat(target.c_str(), &now) != 0) return Error("stat", errno);
+    if (now.st_dev == info.st_dev && now.st_ino == info.st_ino) {
+      closer.Release();
+      return std::nullopt;
+    }
+  }
+  return Error("lock", EAGAIN);
+}
+
+std::optional<OsError> PosixHostsStore::RewriteThroughTemp(const std::string& target, int fd,
+                                                           const struct stat& info,
+                                                           TextTransform& transform) {
+  // Created exclusively (never through a link) with mode 0600, beside the file so that the rename
+  // stays on one file system.
+  std::string temp = DirectoryOf(target) + "/." + BaseNameOf(target) + ".XXXXXX";
+  const int temp_fd = calls_.CreateTemp(temp.data());
+  if (temp_fd < 0) return RewriteInPlace(fd, transform);  // e.g. a directory we may not write
+  Descriptor temp_closer(calls_, temp_fd);
+  const auto fail = [&](OsError error) {
+    calls_.Unlink(temp.c_str());
+    return std::optional<OsError>(std::move(error));
+  };
+
+  const auto buffer = std::make_unique_for_overwrite<char[]>(ChunkSize);
+  std::string out;
+  out.reserve(WriteAtLeast + ChunkSize * 2);
+  while (true) {
+    const ssize_t n = calls_.Read(fd, buffer.get(), ChunkSize);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) return fail(Error("read", errno));
+    if (n == 0) break;
+    transform.Feed(std::string_view(buffer.get(), static_cast<size_t>(n)), out);
+    if (out.size() >= WriteAtLeast) {
+      if (auto error = WriteAll(temp_fd, out)) return fail(*error);
+      out.clear();
+    }
+  }
+  transform.Finish(out);
+  if (auto error = WriteAll(temp_fd, out)) return fail(*error);
+  if (calls_.Fsync(temp_fd) != 0) return fail(Error("write", errno));
+
+  if (!PutInPlaceOf(temp, temp_fd, target, fd, info)) return std::nullopt;
+
+  // The rename could not serve: write the same text into the file itself.
+  std::string original;
+  std::string replacement;
+  if (auto error = ReadAll(fd, original)) return fail(*error);
+  if (auto error = ReadAll(temp_fd, replacement)) return fail(*error);
+  calls_.Unlink(temp.c_str());
+  return ReplaceContent(fd, original, replacement);
+}
+
+// Gives the temporary file the original's owner, mode and extended attributes and renames it
+// over the original. On failure the temporary file is still there and the original untouched.
+std::optional<OsError> PosixHostsStore::PutInPlaceOf(const std::string& temp, int temp_fd,
+                                                     const std::string& target, int fd,
+                                                     const struct stat& info) {
+  // Owner first: changing it can clear the set-id bits that the mode then restores.
+  if (calls_.Fchown(temp_fd, info.st_uid, info.st_gid) != 0) return Error("chown", errno);
+  if (calls_.Fchmod(temp_fd, info.st_mode & 07777) != 0) return Error("chmod", errno);
+  if (auto error = CopyExtendedAttributes(fd, temp_fd)) return error;
+  if (calls_.Rename(temp.c_str(), target.c_str()) != 0) return Error("rename", errno);
+
+  // Makes the rename itself durable. Best effort: the new file is in place either way.
+  const int directory =
+      calls_.Open(DirectoryOf(target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (directory >= 0) {
+    calls_.Fsync(directory);
+    calls_.Close(directory);
+  }
+  return std::nullopt;
+}
+
+// SELinux label, ACLs and any other attribute the file carries.
+std::optional<OsError> PosixHostsStore::CopyExtendedAttributes(int from, int to) {
+  const ssize_t size = calls_.Flistxattr(from, nullptr, 0);
+  if (size < 0 && (errno == ENOTSUP || errno == ENOSYS)) return std::nullopt;
+  if (size < 0) return Error("listxattr", errno);
+  if (size == 0) return std::nullopt;
+  std::vector<char> names(static_cast<size_t>(size));
+  const ssize_t listed = calls_.Flistxattr(from, names.data(), names.size());
+  if (listed < 0) return Error("listxattr", errno);
+  std::vector<char> value;
+  for (size_t pos = 0; pos < static_cast<size_t>(listed);) {
+    const char* name = names.data() + pos;
+    pos += std::strlen(name) + 1;
+    const ssize_t value_size = calls_.Fgetxattr(from, name, nullptr, 0);
+    if (value_size < 0) return Error("getxattr", errno);
+    value.resize(static_cast<size_t>(value_size));
+    const ssize_t got = calls_.Fgetxattr(from, name, value.data(), value.size());
+    if (got < 0) return Error("getxattr", errno);
+    if (calls_.Fsetxattr(to, name, value.data(), static_cast<size_t>(got)) != 0) {
+      return Error("setxattr", errno);
+    }
+  }
+  return std::nullopt;
+}
+
+// For files that a rename cannot replace. Holds the old and the new text in memory.
+std::optional<OsError> PosixHostsStore::RewriteInPlace(int fd, TextTransform& transform) {
+  std::string original;
+  if (auto error = ReadAll(fd, original)) return error;
+  std::string replacement;
+  transform.Feed(original, replacement);
+  transform.Finish(replacement);
+  return ReplaceContent(fd, original, replacement);
+}
+
+std::optional<OsError> PosixHostsStore::ReplaceContent(int fd, std::string_view original,
+                                                       std::string_view replacement) {
+  auto error = WriteAt(fd, replacement);
+  if (!error) return std::nullopt;
+  // Whatever went wrong, the old text goes back.
+  WriteAt(fd, original);
+  return error;
+}
+
+// Writes `data` over the whole file from offset 0, cuts it to that length and flushes it.
+std::optional<OsError> PosixHostsStore::WriteAt(int fd, std::string_view data) {
+  for (size_t done = 0; done < data.size();) {
+    const ssize_t n =
+        calls_.PWrite(fd, data.data() + done, data.size() - done, static_cast<off_t>(done));
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) return Error("write", errno);
+    done += static_cast<size_t>(n);
+  }
+  if (calls_.Ftruncate(fd, static_cast<off_t>(data.size())) != 0) return Error("write", errno);
+  if (calls_.Fsync(fd) != 0) return Error("write", errno);
+  return std::nullopt;
+}
+
+std::optional<OsError> PosixHostsStore::ReadAll(int fd, std::string& out) {
+  out.clear();
+  const auto buffer = std::make_unique_for_overwrite<char[]>(ChunkSize);
+  while (true) {
+    const ssize_t n = calls_.PRead(fd, buffer.get(), ChunkSize, static_cast<off_t>(out.size()));
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) return Error("read", errno);
+    if (n == 0) return std::nullopt;
+    out.append(buffer.get(), static_cast<size_t>(n));
+  }
+}
+
+std::optional<OsError> PosixHostsStore::WriteAll(int fd, std::string_view data) {
+  while (!data.empty()) {
+    const ssize_t n = calls_.Write(fd, data.data(), data.size());
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) return Error("write", errno);
+    data.remove_prefix(static_cast<size_t>(n));
+  }
+  return std::nullopt;
+}
