@@ -6,7 +6,7 @@ set -euo pipefail
 
 build=(cmake g++ make pkg-config qt6-base-dev libgl-dev)
 test=("${build[@]}" libgtest-dev libgmock-dev libbenchmark-dev
-      xvfb xauth xdotool x11-utils imagemagick fonts-wqy-microhei
+      librsvg2-bin xvfb xauth xdotool x11-utils imagemagick fonts-wqy-microhei
       desktop-file-utils dpkg-dev file util-linux pkexec
       g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64 wine64 wine
       clang libclang-rt-14-dev time)
