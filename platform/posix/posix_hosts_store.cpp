@@ -55,6 +55,10 @@ std::string BaseNameOf(const std::string& path) {
   return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
+bool SameFile(const struct stat& a, const struct stat& b) {
+  return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
+
 }  // namespace
 
 std::string HostsPath() {
@@ -121,7 +125,7 @@ std::optional<OsError> PosixHostsStore::OpenLocked(const std::string& target, in
     if (locked != 0) return Error("lock", errno);
     struct stat now {};
     if (calls_.Stat(target.c_str(), &now) != 0) return Error("stat", errno);
-    if (now.st_dev == info.st_dev && now.st_ino == info.st_ino) {
+    if (SameFile(now, info)) {
       closer.Release();
       return std::nullopt;
     }
@@ -139,9 +143,10 @@ std::optional<OsError> PosixHostsStore::RewriteThroughTemp(const std::string& ta
   if (temp_fd < 0) return RewriteInPlace(fd, transform);  // e.g. a directory we may not write
   Descriptor temp_closer(calls_, temp_fd);
   const auto fail = [&](OsError error) {
-    calls_.Unlink(temp.c_str());
+    RemoveTemp(temp);
     return std::optional<OsError>(std::move(error));
   };
+  Digest written;
 
   const auto buffer = std::make_unique_for_overwrite<char[]>(ChunkSize);
   std::string out;
@@ -153,23 +158,59 @@ std::optional<OsError> PosixHostsStore::RewriteThroughTemp(const std::string& ta
     if (n == 0) break;
     transform.Feed(std::string_view(buffer.get(), static_cast<size_t>(n)), out);
     if (out.size() >= WriteAtLeast) {
+      written.Add(out);
       if (auto error = WriteAll(temp_fd, out)) return fail(*error);
       out.clear();
     }
   }
   transform.Finish(out);
+  written.Add(out);
   if (auto error = WriteAll(temp_fd, out)) return fail(*error);
   if (calls_.Fsync(temp_fd) != 0) return fail(Error("write", errno));
 
-  if (!PutInPlaceOf(temp, temp_fd, target, fd, info)) return std::nullopt;
+  if (!PutInPlaceOf(temp, temp_fd, target, fd, info))
+    return ConfirmReplaced(target, temp_fd, written);
 
   // The rename could not serve: write the same text into the file itself.
   std::string original;
   std::string replacement;
   if (auto error = ReadAll(fd, original)) return fail(*error);
   if (auto error = ReadAll(temp_fd, replacement)) return fail(*error);
-  calls_.Unlink(temp.c_str());
+  RemoveTemp(temp);
   return ReplaceContent(fd, original, replacement);
+}
+
+// A temporary file that is in the way of nothing yet. One more try covers a passing failure; a
+// file that still cannot go is left (it holds the new text, with no more rights than the
+// original's), and the outcome is decided by the hosts file alone.
+void PosixHostsStore::RemoveTemp(const std::string& temp) {
+  if (calls_.Unlink(temp.c_str()) != 0 && errno != ENOENT) calls_.Unlink(temp.c_str());
+}
+
+// Reads the file back through its path: it must be the file just renamed into place and hold
+// exactly the bytes written. Another program that replaced or changed it in the meantime makes the
+// save fail rather than report a change that is not there.
+std::optional<OsError> PosixHostsStore::ConfirmReplaced(const std::string& target, int temp_fd,
+                                                        const Digest& written) {
+  struct stat renamed {};
+  if (calls_.Fstat(temp_fd, &renamed) != 0) return Error("verify", errno);
+  const int fd = calls_.Open(target.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+  if (fd < 0) return Error("verify", errno);
+  Descriptor closer(calls_, fd);
+  struct stat now {};
+  if (calls_.Fstat(fd, &now) != 0) return Error("verify", errno);
+  if (!SameFile(now, renamed)) return Error("verify", EIO);
+  Digest found;
+  const auto buffer = std::make_unique_for_overwrite<char[]>(ChunkSize);
+  while (true) {
+    const ssize_t n = calls_.Read(fd, buffer.get(), ChunkSize);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) return Error("verify", errno);
+    if (n == 0) break;
+    found.Add(std::string_view(buffer.get(), static_cast<size_t>(n)));
+  }
+  if (found != written) return Error("verify", EIO);
+  return std::nullopt;
 }
 
 // Gives the temporary file the original's owner, mode and extended attributes and renames it
@@ -181,6 +222,8 @@ std::optional<OsError> PosixHostsStore::PutInPlaceOf(const std::string& temp, in
   if (calls_.Fchown(temp_fd, info.st_uid, info.st_gid) != 0) return Error("chown", errno);
   if (calls_.Fchmod(temp_fd, info.st_mode & 07777) != 0) return Error("chmod", errno);
   if (auto error = CopyExtendedAttributes(fd, temp_fd)) return error;
+  // A save that opens the new file while this one still reads it back waits for it.
+  if (calls_.Flock(temp_fd, LOCK_EX | LOCK_NB) != 0) return Error("lock", errno);
   if (calls_.Rename(temp.c_str(), target.c_str()) != 0) return Error("rename", errno);
 
   // Makes the rename itself durable. Best effort: the new file is in place either way.
@@ -231,7 +274,17 @@ std::optional<OsError> PosixHostsStore::RewriteInPlace(int fd, TextTransform& tr
 std::optional<OsError> PosixHostsStore::ReplaceContent(int fd, std::string_view original,
                                                        std::string_view replacement) {
   auto error = WriteAt(fd, replacement);
-  if (!error) return std::nullopt;
+  if (!error) {
+    std::string found;
+    error = ReadAll(fd, found);
+    if (error) {
+      error->operation = "verify";
+    } else if (found != replacement) {
+      error = Error("verify", EIO);
+    } else {
+      return std::nullopt;
+    }
+  }
   // Whatever went wrong, the old text goes back.
   WriteAt(fd, original);
   return error;

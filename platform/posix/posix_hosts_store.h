@@ -4,8 +4,9 @@
 // owner, mode and extended attributes and is renamed over it. Where a rename cannot serve (a
 // bind-mounted file gives EBUSY; a file with several hard links would lose them) the file is
 // rewritten in place through the handle it was read from, and its old bytes are put back should
-// that fail. A symbolic link stays a link: the file it points to is what changes. Saves from
-// several processes take turns through an advisory lock on the file.
+// that fail. A symbolic link stays a link: the file it points to is what changes. Either way the
+// file is read back afterwards, and a save whose bytes are not what the file then holds has
+// failed. Saves from several processes take turns through an advisory lock on the file.
 #pragma once
 
 #include <optional>
@@ -14,6 +15,21 @@
 
 #include "hosts_store.h"
 #include "posix_calls.h"
+
+// A running fingerprint of bytes (FNV-1a and a count), to compare what was written with what the
+// file holds without keeping the text.
+class Digest {
+ public:
+  void Add(std::string_view bytes) {
+    for (const char c : bytes) hash_ = (hash_ ^ static_cast<unsigned char>(c)) * 0x100000001b3u;
+    size_ += bytes.size();
+  }
+  bool operator==(const Digest&) const = default;
+
+ private:
+  unsigned long long hash_ = 0xcbf29ce484222325u;
+  size_t size_ = 0;
+};
 
 class PosixHostsStore final : public HostsStore {
  public:
@@ -32,6 +48,9 @@ class PosixHostsStore final : public HostsStore {
   std::optional<OsError> PutInPlaceOf(const std::string& temp, int temp_fd,
                                       const std::string& target, int fd, const struct stat& info);
   std::optional<OsError> CopyExtendedAttributes(int from, int to);
+  void RemoveTemp(const std::string& temp);
+  std::optional<OsError> ConfirmReplaced(const std::string& target, int temp_fd,
+                                         const Digest& written);
   std::optional<OsError> RewriteInPlace(int fd, TextTransform& transform);
   std::optional<OsError> ReplaceContent(int fd, std::string_view original,
                                         std::string_view replacement);
