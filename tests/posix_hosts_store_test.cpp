@@ -24,6 +24,7 @@
 #include <sstream>
 #include <string>
 
+#include "posix_fixture.h"
 #include "rewrite.h"
 #include "test_text.h"
 
@@ -321,6 +322,54 @@ TEST_F(PosixHostsStoreTest, a_failing_call_leaves_the_file_whole) {
     if (c.status == SaveStatus::Failed) {
       EXPECT_EQ(outcome.error->code, c.error);
     }
+    EXPECT_EQ(Leftovers({"hosts", "link"}), std::vector<std::string>{});
+  }
+}
+
+TEST_F(PosixHostsStoreTest, a_change_by_another_program_before_the_read_back_is_a_failure) {
+  const std::string trimmed = "127.0.0.1 localhost\n";
+  // `after` and `at` name the call at which the other program strikes: the first `at` after the
+  // first `after` of the save.
+  const struct {
+    const char* name;
+    bool hard_link;
+    const char* after;
+    const char* at;
+    std::function<void(const fs::path&)> strike;
+    std::string left;
+  } cases[] = {
+      {"lines removed after the rename", false, "rename", "fstat",
+       [&](const fs::path& p) { WriteFile(p, trimmed); }, trimmed},
+      {"file replaced after the rename", false, "rename", "fstat",
+       [&](const fs::path& p) {
+         WriteFile(p.string() + ".new", after_line2_);
+         fs::rename(p.string() + ".new", p);
+       },
+       after_line2_},
+      {"lines removed after writing in place", true, "fsync", "pread",
+       [&](const fs::path& p) { WriteFile(p, trimmed); }, before_},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    fs::remove(dir_ / "link");
+    WriteFile(hosts_, before_);
+    if (c.hard_link) fs::create_hard_link(hosts_, dir_ / "link");
+    posix_test::ScriptedCalls record;
+    PosixHostsStore recorded(hosts_.string(), record);
+    ASSERT_EQ(RewriteHosts(LineChoice::Line2, recorded).status, SaveStatus::Succeeded);
+    const auto after = std::find(record.seen.begin(), record.seen.end(), c.after);
+    const auto at = std::find(after, record.seen.end(), c.at);
+    ASSERT_NE(at, record.seen.end());
+
+    WriteFile(hosts_, before_);
+    posix_test::ScriptedCalls calls;
+    calls.before.emplace(static_cast<size_t>(at - record.seen.begin()), [&] { c.strike(hosts_); });
+    PosixHostsStore store(hosts_.string(), calls);
+    const auto outcome = RewriteHosts(LineChoice::Line2, store);
+    EXPECT_EQ(outcome.status, SaveStatus::Failed);
+    ASSERT_TRUE(outcome.error.has_value());
+    EXPECT_EQ(outcome.error->operation, "verify");
+    EXPECT_EQ(ReadFile(hosts_), c.left);
     EXPECT_EQ(Leftovers({"hosts", "link"}), std::vector<std::string>{});
   }
 }
