@@ -25,7 +25,7 @@ class ChoiceScanner final : public TextSink {
   Detection Finish();
 
  private:
-  void Judge(std::string_view line);
+  void Judge(std::string_view run);
 
   LineSplitter splitter_;
   std::string found_address_;

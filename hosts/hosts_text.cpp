@@ -25,6 +25,23 @@ std::string_view BeforeComment(std::string_view line) {
   return line.substr(0, line.find('#'));
 }
 
+// Characters of host names from the most to the least frequent, roughly as they occur in
+// blocklists. The finder looks for the rarest character of TargetHost.
+constexpr std::string_view ByFrequency = ".eaoirtnslcmdu0123456789-phgbkfywvzjxq";
+
+constexpr size_t RarestIndex() {
+  size_t best = 0;
+  for (size_t i = 1; i < TargetHost.size(); ++i) {
+    if (ByFrequency.find(TargetHost[i]) > ByFrequency.find(TargetHost[best])) best = i;
+  }
+  return best;
+}
+
+constexpr size_t AnchorIndex = RarestIndex();
+constexpr char AnchorLower = TargetHost[AnchorIndex];
+constexpr char AnchorUpper =
+    AnchorLower >= 'a' && AnchorLower <= 'z' ? static_cast<char>(AnchorLower - 'a' + 'A') : '\0';
+
 struct Field {
   size_t begin;
   size_t end;
@@ -45,6 +62,40 @@ void ForEachField(std::string_view text, OnField&& on_field) {
 }
 
 }  // namespace
+
+size_t TargetHostFinder::NextAnchor(size_t from) {
+  const auto find = [&](size_t& cached, char c) {
+    if (cached == Unknown || cached < from) {
+      cached = c == '\0' ? text_.size() : std::min(text_.find(c, from), text_.size());
+    }
+    return cached;
+  };
+  return std::min(find(next_lower_, AnchorLower), find(next_upper_, AnchorUpper));
+}
+
+size_t TargetHostFinder::Next(size_t from) {
+  for (size_t at = NextAnchor(from + AnchorIndex); at < text_.size(); at = NextAnchor(at + 1)) {
+    const size_t begin = at - AnchorIndex;
+    if (EqualsTargetHost(text_.substr(begin, TargetHost.size()))) return begin;
+  }
+  return std::string_view::npos;
+}
+
+std::optional<LineSpan> CandidateLines::Next() {
+  const size_t at = finder_.Next(pos_);
+  if (at == std::string_view::npos) return std::nullopt;
+  LineSpan line;
+  const size_t before = run_.find_last_of("\r\n", at);
+  line.begin = before == std::string_view::npos ? 0 : before + 1;
+  line.end = std::min(run_.find_first_of("\r\n", at + TargetHost.size()), run_.size());
+  line.next = line.end;
+  if (line.next < run_.size() && run_[line.next++] == '\r' && line.next < run_.size() &&
+      run_[line.next] == '\n') {
+    ++line.next;
+  }
+  pos_ = line.next;
+  return line;
+}
 
 std::string_view TrimSpaces(std::string_view line) {
   const auto first = line.find_first_not_of(' ');

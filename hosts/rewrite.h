@@ -22,7 +22,7 @@ class HostsRewrite final : public TextTransform {
   void Finish(std::string& out) override;
 
  private:
-  void Keep(std::string_view line, std::string& out);
+  void Keep(std::string_view run, std::string& out);
 
   LineChoice choice_;
   std::string_view line_end_;
