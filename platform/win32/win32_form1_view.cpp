@@ -208,6 +208,10 @@ void Win32Form1View::Layout(UINT dpi, const RECT* suggested) {
     font_ = font;
   }
 
+  // The icons at this dpi's sizes; shared, so Windows frees them.
+  SetIcon(ICON_BIG, ::GetSystemMetricsForDpi(SM_CXICON, dpi));
+  SetIcon(ICON_SMALL, ::GetSystemMetricsForDpi(SM_CXSMICON, dpi));
+
   RECT frame{0, 0, px(ClientWidthTwips), px(ClientHeightTwips)};
   ::AdjustWindowRectExForDpi(&frame, WindowStyle, FALSE, WindowExStyle, dpi);
   const int width = frame.right - frame.left;
@@ -227,6 +231,12 @@ void Win32Form1View::Layout(UINT dpi, const RECT* suggested) {
     y = area.top + (area.bottom - area.top - height) / 2;
   }
   ::SetWindowPos(window_, nullptr, x, y, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void Win32Form1View::SetIcon(WPARAM which, int size) {
+  HANDLE icon =
+      ::LoadImageW(instance_, MAKEINTRESOURCEW(LINESEL_ICON), IMAGE_ICON, size, size, LR_SHARED);
+  if (icon) ::SendMessageW(window_, WM_SETICON, which, reinterpret_cast<LPARAM>(icon));
 }
 
 HWND Win32Form1View::Control(LineChoice choice) const {

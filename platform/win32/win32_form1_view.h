@@ -39,6 +39,7 @@ class Win32Form1View final : public Form1View {
   static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
   LRESULT HandleMessage(UINT message, WPARAM wparam, LPARAM lparam);
   void Layout(UINT dpi, const RECT* suggested);
+  void SetIcon(WPARAM which, int size);
   HWND Control(LineChoice choice) const;
   HWND SaveButton() const;
 
