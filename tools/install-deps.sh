@@ -8,7 +8,7 @@ build=(cmake g++ make pkg-config qt6-base-dev libgl-dev)
 test=("${build[@]}" libgtest-dev libgmock-dev libbenchmark-dev
       librsvg2-bin xvfb xauth xdotool x11-utils imagemagick fonts-wqy-microhei
       desktop-file-utils dpkg-dev file util-linux pkexec
-      g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64 wine64 wine
+      g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64 wine64 wine fonts-wine
       clang libclang-rt-14-dev time)
 
 case "${1:-test}" in

@@ -13,5 +13,5 @@ ctest --preset linux -j"$(nproc)"
 if [ -f cmake/mingw-w64-x86_64.cmake ]; then
   cmake --preset windows
   cmake --build --preset windows -j"$(nproc)"
-  ctest --preset windows
+  ctest --preset windows -j"$(nproc)"
 fi
