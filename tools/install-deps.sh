@@ -4,10 +4,11 @@
 #   tools/install-deps.sh test    everything the whole test run needs (both front ends)
 set -euo pipefail
 
-build=(cmake g++ make pkg-config qt6-base-dev libgl-dev)
+build=(cmake g++ make pkg-config qt6-base-dev libgl-dev librsvg2-bin fonts-wqy-microhei)
 test=("${build[@]}" libgtest-dev libgmock-dev libbenchmark-dev
       librsvg2-bin xvfb xauth xdotool x11-utils imagemagick fonts-wqy-microhei
       desktop-file-utils dpkg-dev file util-linux pkexec
+      dbus-daemon at-spi2-core python3-pyatspi
       g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64 wine64 wine fonts-wine
       clang libclang-rt-14-dev time)
 
