@@ -4,7 +4,9 @@
 #   tools/install-deps.sh test    everything the whole test run needs (both front ends)
 set -euo pipefail
 
-build=(cmake g++ make pkg-config qt6-base-dev libgl-dev librsvg2-bin fonts-wqy-microhei)
+# The test libraries are here too: configuring the linux preset looks for them.
+build=(cmake g++ make pkg-config qt6-base-dev libgl-dev librsvg2-bin fonts-wqy-microhei
+       libgtest-dev libgmock-dev)
 test=("${build[@]}" libgtest-dev libgmock-dev libbenchmark-dev
       librsvg2-bin xvfb xauth xdotool x11-utils imagemagick fonts-wqy-microhei
       desktop-file-utils dpkg-dev file util-linux pkexec
