@@ -167,6 +167,21 @@ END
     expect_hosts "127.0.0.1 localhost\r\n$L3\t\t$HOST\r\n"
     ;;
 
+  arrow_keys)
+    # "其他" cannot be clicked when not preselected; the arrow keys move the selection within the
+    # group and Enter saves it.
+    setup
+    fixture "127.0.0.1 localhost\r\n$L1\t\t$HOST\r\n"
+    drive click:5 checked key:down checked key:return message exit
+    expect_report <<END
+checked "线路1"
+checked "线路2"
+$success_message
+exit 0
+END
+    expect_hosts "127.0.0.1 localhost\r\n$L2\t\t$HOST\r\n"
+    ;;
+
   save_other)
     # An address the program does not know: Save reports success and changes nothing.
     setup
