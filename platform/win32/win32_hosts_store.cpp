@@ -82,14 +82,11 @@ std::optional<OsError> Win32HostsStore::Read(TextSink& sink) {
     return error;
   }
   Handle closer(calls_, file);
-  const auto buffer = std::make_unique_for_overwrite<char[]>(ChunkSize);
-  while (true) {
-    DWORD read = 0;
-    if (!calls_.ReadFile(file, buffer.get(), ChunkSize, &read))
-      return Error("read", ::GetLastError());
-    if (read == 0) return std::nullopt;
-    sink.Feed(std::string_view(buffer.get(), read));
-  }
+  // A hosts file is small: it is read whole, then handed over.
+  std::string text;
+  if (auto error = ReadAll(file, text)) return error;
+  sink.Feed(text);
+  return std::nullopt;
 }
 
 std::optional<OsError> Win32HostsStore::Rewrite(TextTransform& transform) {
