@@ -63,15 +63,20 @@ const char* Name(Expect e) {
 }
 
 // What a failure of the call at each index of a recorded save should give. The phases follow the
-// save: read under the lock; write the temporary file; give it the original's attributes and
-// rename it (a failure here falls back to rewriting in place); flush the directory; read back.
-// `rename_refused`: the recorded save itself fell back after its rename.
+// save: take the directory's turn; read under the lock; write the temporary file; give it the
+// original's attributes and rename it (a failure here falls back to rewriting in place); flush the
+// directory; read back. `rename_refused`: the recorded save itself fell back after its rename.
 std::vector<Expect> Expectations(const std::vector<std::string>& calls, bool rename_refused) {
   enum { Reading, Writing, Replacing, Renamed, Verifying, InPlace } phase = Reading;
   std::vector<Expect> out;
   for (const auto& call : calls) {
     Expect e = Expect::Unchanged;
-    if (call == "create_temp") {
+    if (out.size() == 1 || out.size() == 2) {
+      // Opening and locking the directory, where saves queue: without that turn the file's own
+      // lock still keeps saves apart, so the save goes on.
+      EXPECT_EQ(call, out.size() == 1 ? "open" : "flock");
+      e = Expect::Saved;
+    } else if (call == "create_temp") {
       e = Expect::Saved;
       phase = Writing;
     } else if (call == "close") {

@@ -290,7 +290,7 @@ TEST_F(PosixHostsStoreTest, a_failing_call_leaves_the_file_whole) {
     bool hard_link;
     SaveStatus status;
   } cases[] = {
-      {"open", 1, EACCES, false, SaveStatus::Failed},
+      {"open", 2, EACCES, false, SaveStatus::Failed},  // the first opens the directory
       {"read", 1, EIO, false, SaveStatus::Failed},
       {"create_temp", 1, EACCES, false, SaveStatus::Succeeded},  // falls back to in place
       {"write", 1, ENOSPC, false, SaveStatus::Failed},

@@ -98,6 +98,17 @@ std::optional<OsError> PosixHostsStore::Rewrite(TextTransform& transform) {
   if (!resolved) return Error("open", errno);
   const std::string target = resolved.get();
 
+  // Saves queue on the directory, which stays put while the file is replaced. Queued on the file
+  // alone, a save that waited for one that replaced it would lose its turn to every save that
+  // found the new file first. Without this lock the file's own still keeps saves apart.
+  const int directory =
+      calls_.Open(DirectoryOf(target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  Descriptor directory_closer(calls_, directory);
+  if (directory >= 0) {
+    while (calls_.Flock(directory, LOCK_EX) != 0 && errno == EINTR) {
+    }
+  }
+
   int fd = -1;
   struct stat info {};
   if (auto error = OpenLocked(target, fd, info)) return error;
