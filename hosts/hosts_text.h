@@ -130,24 +130,10 @@ class LineSplitter {
   bool after_cr_ = false;
 };
 
-// Where TargetHost occurs in a text, in any ASCII letter case and whatever surrounds it. Every
-// entry for TargetHost holds such a place, so the lines without one need not be split or judged.
-// It looks for the rarest character of the name with memchr and compares the rest only there.
-class TargetHostFinder {
- public:
-  explicit TargetHostFinder(std::string_view text) : text_(text) {}
-
-  // The first place at or after `from` where TargetHost begins, or npos.
-  size_t Next(size_t from);
-
- private:
-  static constexpr size_t Unknown = std::string_view::npos;
-  size_t NextAnchor(size_t from);
-
-  std::string_view text_;
-  size_t next_lower_ = Unknown;  // the rarest character, in lower and in upper case
-  size_t next_upper_ = Unknown;
-};
+// The first place at or after `from` where `text` holds TargetHost, in any ASCII letter case and
+// whatever surrounds it, or npos. Every entry for TargetHost holds such a place, so the lines
+// without one need not be split or judged.
+size_t FindTargetHost(std::string_view text, size_t from);
 
 // One line of a run: run[begin, end) is the line without its line end; the next line starts at
 // `next`.
@@ -161,13 +147,12 @@ struct LineSpan {
 // lines that can be entries for it.
 class CandidateLines {
  public:
-  explicit CandidateLines(std::string_view run) : run_(run), finder_(run) {}
+  explicit CandidateLines(std::string_view run) : run_(run) {}
 
   std::optional<LineSpan> Next();
 
  private:
   std::string_view run_;
-  TargetHostFinder finder_;
   size_t pos_ = 0;
 };
 
