@@ -73,6 +73,16 @@ int PosixCalls::Fsync(int fd) {
   return ::fsync(fd);
 }
 
+int PosixCalls::StartWriteBack(int fd) {
+  LINESEL_FAULT("sync_file_range", -1);
+#ifdef __linux__
+  return ::sync_file_range(fd, 0, 0, SYNC_FILE_RANGE_WRITE);
+#else
+  static_cast<void>(fd);
+  return 0;
+#endif
+}
+
 int PosixCalls::Fchmod(int fd, mode_t mode) {
   LINESEL_FAULT("fchmod", -1);
   return ::fchmod(fd, mode);

@@ -22,6 +22,7 @@ class PosixCalls {
   int Stat(const char* path, struct stat* info);
   int Flock(int fd, int operation);
   int Fsync(int fd);
+  int StartWriteBack(int fd);  // Linux sync_file_range: starts writing dirty pages, waits for none
   int Fchmod(int fd, mode_t mode);
   int Fchown(int fd, uid_t owner, gid_t group);
   ssize_t Flistxattr(int fd, char* list, size_t size);
