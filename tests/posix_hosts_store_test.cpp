@@ -5,10 +5,7 @@
 #include "posix_hosts_store.h"
 
 #include <fcntl.h>
-#include <sched.h>
-#include <sys/mount.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <sys/xattr.h>
 #include <unistd.h>
 
@@ -18,33 +15,16 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <functional>
-#include <map>
-#include <sstream>
 #include <string>
 
 #include "posix_fixture.h"
 #include "rewrite.h"
 #include "test_text.h"
 
-namespace fs = std::filesystem;
+using namespace posix_test;
 
 namespace {
-
-constexpr uid_t Nobody = 65534;
-constexpr int Skipped = 77;
-
-std::string ReadFile(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
-
-void WriteFile(const fs::path& path, const std::string& text) {
-  std::ofstream(path, std::ios::binary) << text;
-}
 
 struct stat StatOf(const fs::path& path) {
   struct stat info {};
@@ -76,51 +56,13 @@ class FaultyCalls final : public PosixCalls {
   int seen_ = 0;
 };
 
-// Runs `body` in a child process with a private mount namespace; its return value is the child's
-// exit status.
-int InPrivateMountNamespace(const std::function<int()>& body) {
-  const pid_t child = ::fork();
-  if (child == 0) {
-    if (::unshare(CLONE_NEWNS) != 0 ||
-        ::mount("none", "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0) {
-      ::_exit(Skipped);
-    }
-    ::_exit(body());
-  }
-  int status = 0;
-  ::waitpid(child, &status, 0);
-  return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-}
-
-class PosixHostsStoreTest : public testing::Test {
+class PosixHostsStoreTest : public TempDirTest {
  protected:
-  void SetUp() override {
-    std::string pattern = (fs::temp_directory_path() / "linesel-store-XXXXXX").string();
-    ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-    dir_ = pattern;
-    ::chmod(dir_.c_str(), 0755);
-    hosts_ = dir_ / "hosts";
-  }
-  void TearDown() override { fs::remove_all(dir_); }
-
-  // Files in the directory other than the ones the test made.
-  std::vector<std::string> Leftovers(std::initializer_list<std::string> expected) {
-    std::vector<std::string> extra;
-    for (const auto& entry : fs::directory_iterator(dir_)) {
-      const auto name = entry.path().filename().string();
-      if (std::find(expected.begin(), expected.end(), name) == expected.end())
-        extra.push_back(name);
-    }
-    return extra;
-  }
-
   SaveOutcome Save(LineChoice choice, const fs::path& path) {
     PosixHostsStore store(path.string());
     return RewriteHosts(choice, store);
   }
 
-  fs::path dir_;
-  fs::path hosts_;
   const std::string before_ = "127.0.0.1 localhost\n# \xd6\xd0\xce\xc4\n" + Entry(L1) + "\nz\n";
   const std::string after_line2_ =
       "127.0.0.1 localhost\n# \xd6\xd0\xce\xc4\nz\n" + Entry(L2) + "\n";
@@ -233,7 +175,7 @@ TEST_F(PosixHostsStoreTest, a_hard_linked_file_is_rewritten_in_place_for_every_n
 
 TEST_F(PosixHostsStoreTest, a_bind_mounted_file_is_rewritten_in_place) {
   WriteFile(hosts_, before_);
-  const int status = InPrivateMountNamespace([&] {
+  const int status = InChild([&] {
     if (::mount(hosts_.c_str(), hosts_.c_str(), nullptr, MS_BIND, nullptr) != 0) return Skipped;
     return Save(LineChoice::Line2, hosts_).status == SaveStatus::Succeeded ? 0 : 1;
   });
@@ -269,7 +211,7 @@ TEST_F(PosixHostsStoreTest, a_refused_write_fails_and_leaves_the_file_as_it_was)
   std::string skipped;
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    const int status = InPrivateMountNamespace(c.body);
+    const int status = InChild(c.body);
     if (status == Skipped) {
       skipped += std::string(" ") + c.name;
       continue;

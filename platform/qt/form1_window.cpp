@@ -32,20 +32,20 @@ Form1Window::Form1Window() {
   setFixedSize(Pixels(ClientWidthTwips), Pixels(ClientHeightTwips));
 
   // Created in the table's order, which is the tab order.
-  for (const ControlSpec& spec : Form1Controls) {
+  for (const ControlSpec& control : Form1Controls) {
     QAbstractButton* button = nullptr;
-    if (spec.choice) {
-      auto* radio = new QRadioButton(FromUtf8(spec.caption), this);
-      choices_.addButton(radio, static_cast<int>(*spec.choice));
+    if (control.choice) {
+      auto* radio = new QRadioButton(FromUtf8(control.caption), this);
+      choices_.addButton(radio, static_cast<int>(*control.choice));
       button = radio;
     } else {
-      save_ = new QPushButton(FromUtf8(spec.caption), this);
+      save_ = new QPushButton(FromUtf8(control.caption), this);
       save_->setDefault(true);
       button = save_;
     }
-    button->setObjectName(FromUtf8(spec.name));
-    button->setGeometry(Pixels(spec.left), Pixels(spec.top), Pixels(spec.width),
-                        Pixels(spec.height));
+    button->setObjectName(FromUtf8(control.name));
+    button->setGeometry(Pixels(control.left), Pixels(control.top), Pixels(control.width),
+                        Pixels(control.height));
   }
   choices_.setExclusive(true);
 }

@@ -74,15 +74,15 @@ bool Win32Form1View::Create() {
   // button only; the push button inside it is skipped when a radio button clears its siblings.
   bool first_radio = true;
   for (size_t i = 0; i < Form1Controls.size(); ++i) {
-    const ControlSpec& spec = Form1Controls[i];
+    const ControlSpec& control = Form1Controls[i];
     DWORD style = WS_CHILD | WS_VISIBLE | WS_TABSTOP;
-    if (spec.choice) {
+    if (control.choice) {
       style |= BS_AUTORADIOBUTTON | (first_radio ? WS_GROUP : 0);
       first_radio = false;
     } else {
       style |= BS_DEFPUSHBUTTON;
     }
-    const std::wstring text = Widen(spec.caption);
+    const std::wstring text = Widen(control.caption);
     controls_[i] = ::CreateWindowExW(0, L"BUTTON", text.c_str(), style, 0, 0, 0, 0, window_,
                                      reinterpret_cast<HMENU>(static_cast<INT_PTR>(ControlId(i))),
                                      instance_, nullptr);
@@ -198,9 +198,9 @@ void Win32Form1View::Layout(UINT dpi, const RECT* suggested) {
 
   HFONT font = MessageFont(dpi);
   for (size_t i = 0; i < Form1Controls.size(); ++i) {
-    const ControlSpec& spec = Form1Controls[i];
-    ::SetWindowPos(controls_[i], nullptr, px(spec.left), px(spec.top), px(spec.width),
-                   px(spec.height), SWP_NOZORDER | SWP_NOACTIVATE);
+    const ControlSpec& control = Form1Controls[i];
+    ::SetWindowPos(controls_[i], nullptr, px(control.left), px(control.top), px(control.width),
+                   px(control.height), SWP_NOZORDER | SWP_NOACTIVATE);
     if (font) ::SendMessageW(controls_[i], WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
   }
   if (font) {
