@@ -18,9 +18,9 @@
 
 namespace {
 
-constexpr size_t ChunkSize = 256 * 1024;
+constexpr size_t ChunkSize = size_t{256} * 1024;
 // The new text goes to the temporary file in pieces of about this size.
-constexpr size_t WriteAtLeast = 1024 * 1024;
+constexpr size_t WriteAtLeast = size_t{1024} * 1024;
 constexpr int MaxLockAttempts = 100;
 
 // Chunks are read into page-aligned memory: the kernel copies into a buffer 16 bytes off a page
