@@ -10,7 +10,7 @@ build=(cmake g++ make pkg-config qt6-base-dev libgl-dev librsvg2-bin fonts-wqy-m
 test=("${build[@]}" libgtest-dev libgmock-dev libbenchmark-dev
       librsvg2-bin xvfb xauth xdotool x11-utils imagemagick fonts-wqy-microhei
       desktop-file-utils dpkg-dev file util-linux pkexec
-      dbus-daemon at-spi2-core python3-pyatspi
+      dbus-daemon at-spi2-core python3 python3-pyatspi python3-xlib
       g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64 wine64 wine fonts-wine
       clang libclang-rt-14-dev time)
 

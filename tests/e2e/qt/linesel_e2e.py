@@ -421,6 +421,41 @@ def case_missing_hosts(sandbox):
     check(not os.path.exists("/etc/hosts"), "a hosts file was created")
 
 
+def close_window(name):
+    """Asks the window to close as a window manager does when its close button is clicked."""
+    from Xlib import X, display as xdisplay, protocol
+    window_id = int(wait_for("window " + name, lambda: x_windows_named(name))[0])
+    connection = xdisplay.Display()
+    window = connection.create_resource_object("window", window_id)
+    protocols = connection.intern_atom("WM_PROTOCOLS")
+    delete = connection.intern_atom("WM_DELETE_WINDOW")
+    event = protocol.event.ClientMessage(window=window, client_type=protocols,
+                                         data=(32, [delete, X.CurrentTime, 0, 0, 0]))
+    window.send_event(event, event_mask=X.NoEventMask)
+    connection.flush()
+    connection.close()
+
+
+def case_close_saves_nothing(sandbox):
+    """Closing the window, even after another choice was picked, saves nothing and shows no box."""
+    content = start_file(ARGS.lines[0])
+    sandbox.bind_hosts(content)
+    program = Program()
+    try:
+        controls = program.controls()
+        click(controls["线路3"])
+        wait_for("线路3 selected", lambda: states(controls["线路3"])["checked"])
+        close_window(caption())
+        wait_for("the program to end", lambda: program.process.poll() is not None)
+        code = program.process.returncode
+    finally:
+        program.kill()
+    check(code == 0, f"exit status {code}")
+    for title in (SUCCESS[0], FAILURE[0]):
+        check(not x_windows_named(title), f"a box titled {title} is shown")
+    check(sandbox.hosts_bytes() == content, "the file changed")
+
+
 CASES = {name[len("case_"):]: fn for name, fn in globals().items() if name.startswith("case_")}
 
 
