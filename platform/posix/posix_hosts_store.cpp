@@ -95,13 +95,25 @@ std::optional<OsError> PosixHostsStore::Read(TextSink& sink) {
   // Waits for a save in progress. Without a lock the file is read all the same.
   while (calls_.Flock(fd, LOCK_SH) != 0 && errno == EINTR) {
   }
+  return ReadChunks(fd, [&](std::string_view chunk) -> std::optional<OsError> {
+    sink.Feed(chunk);
+    return std::nullopt;
+  });
+}
+
+// Reads `fd` from its current offset to the end, handing each chunk to `on_chunk`; stops at the
+// first error, of the read or of `on_chunk`.
+std::optional<OsError> PosixHostsStore::ReadChunks(
+    int fd, const std::function<std::optional<OsError>(std::string_view)>& on_chunk) {
   const auto buffer = ChunkBuffer();
   while (true) {
     const ssize_t n = calls_.Read(fd, buffer.get(), ChunkSize);
     if (n < 0 && errno == EINTR) continue;
     if (n < 0) return Error("read", errno);
     if (n == 0) return std::nullopt;
-    sink.Feed(std::string_view(buffer.get(), static_cast<size_t>(n)));
+    if (auto error = on_chunk(std::string_view(buffer.get(), static_cast<size_t>(n)))) {
+      return error;
+    }
   }
 }
 
@@ -129,7 +141,7 @@ std::optional<OsError> PosixHostsStore::Rewrite(TextTransform& transform) {
 
   // A rename would give the other names of a hard-linked file the old text.
   if (info.st_nlink > 1) return RewriteInPlace(fd, transform);
-  return RewriteThroughTemp(target, fd, info, transform);
+  return RewriteThroughTemp(target, directory, fd, info, transform);
 }
 
 // Opens the file for reading and writing, without truncating it (a refusal here changes
@@ -157,8 +169,8 @@ std::optional<OsError> PosixHostsStore::OpenLocked(const std::string& target, in
   return Error("lock", EAGAIN);
 }
 
-std::optional<OsError> PosixHostsStore::RewriteThroughTemp(const std::string& target, int fd,
-                                                           const struct stat& info,
+std::optional<OsError> PosixHostsStore::RewriteThroughTemp(const std::string& target, int directory,
+                                                           int fd, const struct stat& info,
                                                            TextTransform& transform) {
   // Created exclusively (never through a link) with mode 0600, beside the file so that the rename
   // stays on one file system.
@@ -172,31 +184,27 @@ std::optional<OsError> PosixHostsStore::RewriteThroughTemp(const std::string& ta
   };
   Digest written;
 
-  const auto buffer = ChunkBuffer();
   std::string out;
   out.reserve(WriteAtLeast + ChunkSize * 2);
-  while (true) {
-    const ssize_t n = calls_.Read(fd, buffer.get(), ChunkSize);
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) return fail(Error("read", errno));
-    if (n == 0) break;
-    transform.Feed(std::string_view(buffer.get(), static_cast<size_t>(n)), out);
-    if (out.size() >= WriteAtLeast) {
-      written.Add(out);
-      if (auto error = WriteAll(temp_fd, out)) return fail(*error);
-      out.clear();
-      // The disk starts on what has been written while the rest is made, so that the fsync
-      // below waits for little more than the last piece (a third of the time on a 30 MB file).
-      // Only a hint: the fsync decides.
-      calls_.StartWriteBack(temp_fd);
-    }
-  }
+  auto streamed = ReadChunks(fd, [&](std::string_view chunk) -> std::optional<OsError> {
+    transform.Feed(chunk, out);
+    if (out.size() < WriteAtLeast) return std::nullopt;
+    written.Add(out);
+    if (auto write_error = WriteAll(temp_fd, out)) return write_error;
+    out.clear();
+    // The disk starts on what has been written while the rest is made, so that the fsync below
+    // waits for little more than the last piece (a third of the time on a 30 MB file). Only a
+    // hint: the fsync decides.
+    calls_.StartWriteBack(temp_fd);
+    return std::nullopt;
+  });
+  if (streamed) return fail(*streamed);
   transform.Finish(out);
   written.Add(out);
   if (auto error = WriteAll(temp_fd, out)) return fail(*error);
   if (calls_.Fsync(temp_fd) != 0) return fail(Error("write", errno));
 
-  if (!PutInPlaceOf(temp, temp_fd, target, fd, info))
+  if (!PutInPlaceOf(temp, temp_fd, target, directory, fd, info))
     return ConfirmReplaced(target, temp_fd, written);
 
   // The rename could not serve: write the same text into the file itself.
@@ -229,13 +237,12 @@ std::optional<OsError> PosixHostsStore::ConfirmReplaced(const std::string& targe
   if (calls_.Fstat(fd, &now) != 0) return Error("verify", errno);
   if (!SameFile(now, renamed)) return Error("verify", EIO);
   Digest found;
-  const auto buffer = ChunkBuffer();
-  while (true) {
-    const ssize_t n = calls_.Read(fd, buffer.get(), ChunkSize);
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) return Error("verify", errno);
-    if (n == 0) break;
-    found.Add(std::string_view(buffer.get(), static_cast<size_t>(n)));
+  if (auto error = ReadChunks(fd, [&](std::string_view chunk) -> std::optional<OsError> {
+        found.Add(chunk);
+        return std::nullopt;
+      })) {
+    error->operation = "verify";
+    return error;
   }
   if (found != written) return Error("verify", EIO);
   return std::nullopt;
@@ -244,8 +251,8 @@ std::optional<OsError> PosixHostsStore::ConfirmReplaced(const std::string& targe
 // Gives the temporary file the original's owner, mode and extended attributes and renames it
 // over the original. On failure the temporary file is still there and the original untouched.
 std::optional<OsError> PosixHostsStore::PutInPlaceOf(const std::string& temp, int temp_fd,
-                                                     const std::string& target, int fd,
-                                                     const struct stat& info) {
+                                                     const std::string& target, int directory,
+                                                     int fd, const struct stat& info) {
   // Owner first: changing it can clear the set-id bits that the mode then restores.
   if (calls_.Fchown(temp_fd, info.st_uid, info.st_gid) != 0) return Error("chown", errno);
   if (calls_.Fchmod(temp_fd, info.st_mode & 07777) != 0) return Error("chmod", errno);
@@ -255,12 +262,7 @@ std::optional<OsError> PosixHostsStore::PutInPlaceOf(const std::string& temp, in
   if (calls_.Rename(temp.c_str(), target.c_str()) != 0) return Error("rename", errno);
 
   // Makes the rename itself durable. Best effort: the new file is in place either way.
-  const int directory =
-      calls_.Open(DirectoryOf(target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (directory >= 0) {
-    calls_.Fsync(directory);
-    calls_.Close(directory);
-  }
+  if (directory >= 0) calls_.Fsync(directory);
   return std::nullopt;
 }
 

@@ -13,6 +13,7 @@
 #include <array>
 #include <cstdint>
 #include <cstring>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -78,10 +79,12 @@ class PosixHostsStore final : public HostsStore {
  private:
   OsError Error(std::string operation, int code) const;
   std::optional<OsError> OpenLocked(const std::string& target, int& fd, struct stat& info);
-  std::optional<OsError> RewriteThroughTemp(const std::string& target, int fd,
+  // `directory` is the file's directory, open for the save's queue, or -1.
+  std::optional<OsError> RewriteThroughTemp(const std::string& target, int directory, int fd,
                                             const struct stat& info, TextTransform& transform);
   std::optional<OsError> PutInPlaceOf(const std::string& temp, int temp_fd,
-                                      const std::string& target, int fd, const struct stat& info);
+                                      const std::string& target, int directory, int fd,
+                                      const struct stat& info);
   std::optional<OsError> CopyExtendedAttributes(int from, int to);
   void RemoveTemp(const std::string& temp);
   std::optional<OsError> ConfirmReplaced(const std::string& target, int temp_fd,
@@ -89,6 +92,8 @@ class PosixHostsStore final : public HostsStore {
   std::optional<OsError> RewriteInPlace(int fd, TextTransform& transform);
   std::optional<OsError> ReplaceContent(int fd, std::string_view original,
                                         std::string_view replacement);
+  std::optional<OsError> ReadChunks(
+      int fd, const std::function<std::optional<OsError>(std::string_view)>& on_chunk);
   std::optional<OsError> ReadAll(int fd, std::string& out);
   std::optional<OsError> WriteAll(int fd, std::string_view data);
   std::optional<OsError> WriteAt(int fd, std::string_view data);
